@@ -336,6 +336,29 @@ std::uint32_t CDbxRecovery::GetAttributeValue(unsigned id) const
 // ---------------------------------------------------------------------------------------------
 // Extraction
 
+// Reads n bytes at pos like CSourceFile::ReadAt (zeros past the end; the result counts the bytes
+// the file held), through the window.
+std::size_t CDbxRecovery::WindowRead(ReadWindow& w, std::uint64_t pos, std::uint8_t* out,
+                                     std::size_t n) const
+{
+    constexpr std::uint64_t kSpan = 65536, kSlack = 1024;
+    const std::uint64_t length = m_source.Length();
+    if (w.size == 0 || pos < w.start || pos + n > w.start + w.size) {
+        w.bytes.resize(kSpan + kSlack);
+        w.size = 0;
+        const std::uint64_t start = pos & ~(kSpan - 1);
+        try {
+            m_source.ReadAt(start, w.bytes.data(), w.bytes.size());
+        } catch (const CReadError&) {
+            return m_source.ReadAt(pos, out, n); // a bad spot nearby: read just what is asked
+        }
+        w.start = start;
+        w.size = w.bytes.size();
+    }
+    std::memcpy(out, w.bytes.data() + (pos - w.start), n);
+    return pos >= length ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(n, length - pos));
+}
+
 // The size pre-pass, which also records what the copy pass will read. A chain that comes back
 // to a block it has already visited is cut just before the repeated block, in both passes.
 void CDbxRecovery::PlanChain(std::uint32_t firstBlock, CClaimedBlocks* claim,
@@ -368,7 +391,7 @@ void CDbxRecovery::PlanChain(std::uint32_t firstBlock, CClaimedBlocks* claim,
         if (pos > length)
             break;
         std::array<std::uint8_t, BlockHeader::kSize> bytes{};
-        m_source.ReadAt(pos, bytes.data(), bytes.size());
+        WindowRead(plan.window, pos, bytes.data(), bytes.size());
         const BlockHeader h = BlockHeader::Decode(bytes);
         plan.zeroFill = h.blockSize != BlockHeader::kNormalBlockSize;
         plan.total += h.dataLength;
@@ -383,14 +406,18 @@ void CDbxRecovery::PlanChain(std::uint32_t firstBlock, CClaimedBlocks* claim,
 }
 
 template <class Write>
-void CDbxRecovery::CopyChain(const ChainPlan& plan, Write&& write) const
+void CDbxRecovery::CopyChain(ChainPlan& plan, Write&& write) const
 {
     std::array<std::uint8_t, BlockHeader::kMaxDataUsed> buffer{};
     for (const CopyBlock& b : plan.copy) {
-        std::size_t got = m_source.ReadAt(b.dataAt, buffer.data(), b.length);
-        if (plan.zeroFill)
-            std::replace(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(got),
-                         std::uint8_t{0}, std::uint8_t{'_'});
+        const std::size_t got = WindowRead(plan.window, b.dataAt, buffer.data(), b.length);
+        if (plan.zeroFill) {
+            std::uint8_t* p = buffer.data();
+            std::uint8_t* const end = p + got;
+            while (p < end && (p = static_cast<std::uint8_t*>(
+                                   std::memchr(p, 0, static_cast<std::size_t>(end - p)))))
+                *p++ = '_';
+        }
         write(buffer.data(), got);
     }
 }

@@ -67,6 +67,10 @@ public:
     void ClearAbort() { m_abortRequested.store(false, std::memory_order_relaxed); }
     bool AbortRequested() const { return m_abortRequested.load(std::memory_order_relaxed); }
 
+    // The save's stop flag, raised by the save page's Stop and by exit; read by the save.
+    void RequestSaveStop() { m_saveStopRequested.store(true, std::memory_order_relaxed); }
+    bool SaveStopRequested() const { return m_saveStopRequested.load(std::memory_order_relaxed); }
+
     // --- phase 1: index walk and message-information objects ------------------------------
     // Fills the offset array from the tree at root. False (and an empty array) when the walk
     // failed or the count cannot be what the file holds.
@@ -115,15 +119,24 @@ private:
         std::uint32_t dataAt;   // file position of the block's data
         std::uint32_t length;   // data length capped at 512
     };
+    // A 64 KiB stretch of the file read at once: chains mostly run through nearby blocks, so
+    // most header and data reads are served from it instead of costing a system call each.
+    struct ReadWindow {
+        std::vector<std::uint8_t> bytes;
+        std::uint64_t start = 0;
+        std::uint64_t size = 0; // 0: empty
+    };
     struct ChainPlan {
+        ReadWindow window;
         std::uint64_t total = 0;      // sum of the data lengths, uncapped
         bool zeroFill = false;        // the last header read had a block size other than 512
         std::vector<CopyBlock> copy;  // what the copy pass reads, in chain order
     };
 
+    std::size_t WindowRead(ReadWindow& w, std::uint64_t pos, std::uint8_t* out, std::size_t n) const;
     void PlanChain(std::uint32_t firstBlock, CClaimedBlocks* claim, ChainPlan& plan) const;
     template <class Write>
-    void CopyChain(const ChainPlan& plan, Write&& write) const;
+    void CopyChain(ChainPlan& plan, Write&& write) const;
 
     void WalkNode(std::uint32_t parentOffset, std::uint32_t nodeOffset, std::uint64_t baseSlot,
                   std::uint64_t expectedCount, unsigned depth);
@@ -158,6 +171,7 @@ private:
 
     bool m_zeroFillMark = false;
     std::atomic<bool> m_abortRequested{false};
+    std::atomic<bool> m_saveStopRequested{false};
 
     // reporting during Run
     IRecoveryObserver* m_observer = nullptr;

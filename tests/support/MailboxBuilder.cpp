@@ -292,6 +292,14 @@ std::vector<std::uint8_t> CMailboxWriter::Build()
     img.Put8(0x24BC + 4, 3);
     img.PutBytes(0x24BC + 0x105, m_folderName.substr(0, 260));
 
+    // Room for every block, each message-information object and the tree nodes, so that a
+    // large mailbox is laid out without the image being copied as it grows.
+    std::uint64_t estimate = kFirstFree;
+    for (const WrittenMessage& m : m_messages)
+        estimate += std::max<std::size_t>(1, (m.text.size() + 511) / 512) * kBlockStride + 256;
+    estimate += m_messages.size() / 25 * 0x27C;
+    img.bytes.reserve(estimate);
+
     std::uint32_t cursor = kFirstFree;
     for (WrittenMessage& m : m_messages) {
         const std::size_t count = std::max<std::size_t>(1, (m.text.size() + 511) / 512);
@@ -458,7 +466,7 @@ std::string MakeMessageText(std::mt19937& rng, unsigned index)
     if (kind < 60) {
         h += "Content-Type: text/plain; charset=\"iso-8859-1\"\r\n";
         h += "Content-Transfer-Encoding: 7bit\r\n\r\n";
-        return h + Paragraphs(rng, 400 + rng() % 2600);
+        return h + Paragraphs(rng, 400 + rng() % 2100);
     }
     const std::string boundary = "----=_NextPart_000_" + std::to_string(1000 + index);
     const std::string text = Paragraphs(rng, 300 + rng() % 1500);
@@ -477,9 +485,12 @@ std::string MakeMessageText(std::mt19937& rng, unsigned index)
     h += "--" + boundary + "\r\nContent-Type: text/plain;\r\n\tcharset=\"iso-8859-1\"\r\n"
          "Content-Transfer-Encoding: 7bit\r\n\r\n" + text + "\r\n";
     const std::string file = Pick(rng, kWords, std::size(kWords)) + std::to_string(index) + ".pdf";
+    // Most attachments are a few kilobytes; one in twenty is a larger document whose chain
+    // runs to dozens of blocks.
+    const std::size_t raw = rng() % 20 == 0 ? 16000 + rng() % 20000 : 800 + rng() % 2600;
     h += "--" + boundary + "\r\nContent-Type: application/pdf;\r\n\tname=\"" + file +
          "\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment;\r\n"
-         "\tfilename=\"" + file + "\"\r\n\r\n" + Base64(rng, 3000 + rng() % 12000) + "\r\n";
+         "\tfilename=\"" + file + "\"\r\n\r\n" + Base64(rng, raw) + "\r\n";
     return h + "--" + boundary + "--\r\n";
 }
 

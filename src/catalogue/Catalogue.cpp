@@ -1,0 +1,199 @@
+#include "catalogue/Catalogue.h"
+
+#include "catalogue/MimeService.h"
+
+#include <algorithm>
+
+namespace mendora {
+
+// ---------------------------------------------------------------------------------------------
+// CCatalogue
+
+std::optional<RecoveredMessage> CCatalogue::MakeRow(const CMimeMessage& message, bool deleted,
+                                                    std::uint32_t firstBlock)
+{
+    RecoveredMessage row;
+    row.from = message.From();
+    row.to = message.To();
+    row.subject = message.Subject();
+    if (row.from.empty() && row.to.empty() && row.subject.empty())
+        return std::nullopt;
+    const std::vector<std::string> names = message.AttachmentFileNames();
+    row.hasAttachment = std::any_of(names.begin(), names.end(),
+                                    [](const std::string& n) { return !n.empty(); });
+    row.status = deleted ? MessageStatus::Deleted : MessageStatus::Existing;
+    row.firstBlock = firstBlock;
+    row.receivedTime = message.ReceivedTime();
+    row.date = LocaleDateText(row.receivedTime);
+    return row;
+}
+
+bool CCatalogue::AddRecoveredMessage(const std::string& path, bool deleted,
+                                     std::uint32_t firstBlock)
+{
+    const std::optional<CMimeMessage> message = OpenMimeMessage(path);
+    if (!message)
+        return false;
+    std::optional<RecoveredMessage> row = MakeRow(*message, deleted, firstBlock);
+    if (!row)
+        return false;
+    InsertRow(std::move(*row));
+    return true;
+}
+
+bool CCatalogue::AddRecoveredText(std::string_view text, bool deleted, std::uint32_t firstBlock)
+{
+    const std::optional<CMimeMessage> message = ParseMimeMessage(text);
+    if (!message)
+        return false;
+    std::optional<RecoveredMessage> row = MakeRow(*message, deleted, firstBlock);
+    if (!row)
+        return false;
+    InsertRow(std::move(*row));
+    return true;
+}
+
+void CCatalogue::InsertRow(RecoveredMessage row)
+{
+    std::string counter;
+    std::optional<RecoveredMessage> shown;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_observer)
+            shown = row;
+        m_rows.push_back(std::move(row));
+        counter = std::string(kCounterPrefix) + std::to_string(m_rows.size());
+    }
+    if (m_observer) {
+        m_observer->OnRowInserted(*shown);
+        m_observer->OnCounterText(counter);
+    }
+}
+
+void CCatalogue::Clear()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_rows.clear();
+    }
+    if (m_observer) {
+        m_observer->OnCleared();
+        m_observer->OnCounterText(std::string(kCounterPrefix) + "0");
+    }
+}
+
+std::size_t CCatalogue::RowCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_rows.size();
+}
+
+RecoveredMessage CCatalogue::Row(std::size_t index) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_rows.at(m_rows.size() - 1 - index);
+}
+
+RecoveredMessage CCatalogue::RowByArrival(std::size_t k) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_rows.at(k);
+}
+
+std::vector<RecoveredMessage> CCatalogue::Rows() const
+{
+    std::lock_guard lock(m_mutex);
+    return std::vector<RecoveredMessage>(m_rows.rbegin(), m_rows.rend());
+}
+
+std::string CCatalogue::CounterText() const
+{
+    return std::string(kCounterPrefix) + std::to_string(RowCount());
+}
+
+// ---------------------------------------------------------------------------------------------
+// CCatalogueSink
+
+namespace {
+// Messages handed over but not yet in the catalogue; bounds the memory the pipeline holds.
+constexpr std::uint64_t kMaxInFlight = 256;
+} // namespace
+
+CCatalogueSink::CCatalogueSink(CCatalogue& catalogue, unsigned parsers) : m_catalogue(catalogue)
+{
+    if (parsers == 0)
+        parsers = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < parsers; ++i)
+        m_parsers.emplace_back([this] { ParserLoop(); });
+}
+
+CCatalogueSink::~CCatalogueSink()
+{
+    Flush();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_workReady.notify_all();
+    for (std::thread& t : m_parsers)
+        t.join();
+}
+
+void CCatalogueSink::AddRecoveredMessage(std::string text, bool deleted, std::uint32_t firstBlock)
+{
+    std::unique_lock lock(m_mutex);
+    m_spaceReady.wait(lock, [this] { return m_nextSequence - m_nextCommit < kMaxInFlight; });
+    m_jobs.push_back({m_nextSequence++, std::move(text), deleted, firstBlock});
+    lock.unlock();
+    m_workReady.notify_one();
+}
+
+void CCatalogueSink::Flush()
+{
+    std::unique_lock lock(m_mutex);
+    m_committed.wait(lock, [this] { return m_nextCommit == m_nextSequence; });
+}
+
+void CCatalogueSink::ParserLoop()
+{
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_workReady.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            if (m_jobs.empty())
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        std::optional<RecoveredMessage> row;
+        if (std::optional<CMimeMessage> message = ParseMimeMessage(job.text))
+            row = CCatalogue::MakeRow(*message, job.deleted, job.firstBlock);
+        Commit(job.sequence, std::move(row));
+    }
+}
+
+// Parsed rows wait here until every earlier one is in; whichever parser finds the next one in
+// line commits the whole run of them, so rows enter the catalogue in the order handed over.
+void CCatalogueSink::Commit(std::uint64_t sequence, std::optional<RecoveredMessage> row)
+{
+    std::unique_lock lock(m_mutex);
+    m_done.emplace(sequence, std::move(row));
+    if (m_committing)
+        return;
+    m_committing = true;
+    while (!m_done.empty() && m_done.begin()->first == m_nextCommit) {
+        std::optional<RecoveredMessage> next = std::move(m_done.begin()->second);
+        m_done.erase(m_done.begin());
+        lock.unlock();
+        if (next)
+            m_catalogue.InsertRow(std::move(*next));
+        lock.lock();
+        ++m_nextCommit;
+        m_spaceReady.notify_one();
+    }
+    m_committing = false;
+    m_committed.notify_all();
+}
+
+} // namespace mendora
