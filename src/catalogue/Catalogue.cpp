@@ -115,8 +115,11 @@ std::string CCatalogue::CounterText() const
 // CCatalogueSink
 
 namespace {
-// Messages handed over but not yet in the catalogue; bounds the memory the pipeline holds.
-constexpr std::uint64_t kMaxInFlight = 256;
+// Messages handed over but not yet in the catalogue; bounds the memory the pipeline holds. A
+// full pipeline lets the run go on once it has drained to half, so that the run and the parsers
+// do not wake each other for every single message.
+constexpr std::uint64_t kMaxInFlight = 512;
+constexpr std::uint64_t kResumeInFlight = kMaxInFlight / 2;
 } // namespace
 
 CCatalogueSink::CCatalogueSink(CCatalogue& catalogue, unsigned parsers) : m_catalogue(catalogue)
@@ -142,16 +145,24 @@ CCatalogueSink::~CCatalogueSink()
 void CCatalogueSink::AddRecoveredMessage(std::string text, bool deleted, std::uint32_t firstBlock)
 {
     std::unique_lock lock(m_mutex);
-    m_spaceReady.wait(lock, [this] { return m_nextSequence - m_nextCommit < kMaxInFlight; });
+    if (m_nextSequence - m_nextCommit >= kMaxInFlight) {
+        m_producerWaiting = true;
+        m_spaceReady.wait(lock, [this] { return m_nextSequence - m_nextCommit <= kResumeInFlight; });
+        m_producerWaiting = false;
+    }
     m_jobs.push_back({m_nextSequence++, std::move(text), deleted, firstBlock});
+    const bool wake = m_idleParsers > 0;
     lock.unlock();
-    m_workReady.notify_one();
+    if (wake)
+        m_workReady.notify_one();
 }
 
 void CCatalogueSink::Flush()
 {
     std::unique_lock lock(m_mutex);
+    ++m_flushWaiters;
     m_committed.wait(lock, [this] { return m_nextCommit == m_nextSequence; });
+    --m_flushWaiters;
 }
 
 void CCatalogueSink::ParserLoop()
@@ -160,7 +171,9 @@ void CCatalogueSink::ParserLoop()
         Job job;
         {
             std::unique_lock lock(m_mutex);
+            ++m_idleParsers;
             m_workReady.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            --m_idleParsers;
             if (m_jobs.empty())
                 return;
             job = std::move(m_jobs.front());
@@ -190,10 +203,12 @@ void CCatalogueSink::Commit(std::uint64_t sequence, std::optional<RecoveredMessa
             m_catalogue.InsertRow(std::move(*next));
         lock.lock();
         ++m_nextCommit;
-        m_spaceReady.notify_one();
+        if (m_producerWaiting && m_nextSequence - m_nextCommit <= kResumeInFlight)
+            m_spaceReady.notify_one();
     }
     m_committing = false;
-    m_committed.notify_all();
+    if (m_flushWaiters > 0)
+        m_committed.notify_all();
 }
 
 } // namespace mendora

@@ -61,6 +61,14 @@ public:
     RecoveredMessage RowByArrival(std::size_t k) const;
     // Every row in list order.
     std::vector<RecoveredMessage> Rows() const;
+    // Calls fn(row) for every row in list order, without copying them.
+    template <class Fn>
+    void ForEachRow(Fn&& fn) const
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_rows.rbegin(); it != m_rows.rend(); ++it)
+            fn(*it);
+    }
     std::string CounterText() const;
 
 private:
@@ -103,6 +111,9 @@ private:
     std::uint64_t m_nextCommit = 0;
     bool m_stopping = false;
     bool m_committing = false;
+    bool m_producerWaiting = false;
+    unsigned m_idleParsers = 0;
+    unsigned m_flushWaiters = 0;
     std::vector<std::thread> m_parsers;
 };
 

@@ -82,12 +82,65 @@ std::string ToUtf8(const std::string& bytes, const char* charset)
     return Text(valid.get());
 }
 
+// A display name as it would appear in a header: quoted when it holds a special character.
+void AppendDisplayName(std::string& out, const char* name)
+{
+    const std::string_view n(name);
+    if (n.find_first_of("()<>[]:;@\\,.\"") == std::string_view::npos) {
+        out += n;
+        return;
+    }
+    out += '"';
+    for (const char c : n) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+void AppendAddressList(std::string& out, InternetAddressList* list);
+
+void AppendAddress(std::string& out, InternetAddress* address)
+{
+    const char* name = internet_address_get_name(address);
+    if (INTERNET_ADDRESS_IS_GROUP(address)) {
+        AppendDisplayName(out, name ? name : "");
+        out += ": ";
+        AppendAddressList(out, internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)));
+        out += ';';
+        return;
+    }
+    if (!INTERNET_ADDRESS_IS_MAILBOX(address))
+        return;
+    const char* addr = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
+    if (name && *name) {
+        AppendDisplayName(out, name);
+        out += " <";
+        out += addr ? addr : "";
+        out += '>';
+    } else {
+        out += addr ? addr : "";
+    }
+}
+
+void AppendAddressList(std::string& out, InternetAddressList* list)
+{
+    const int n = list ? internet_address_list_length(list) : 0;
+    for (int i = 0; i < n; ++i) {
+        if (i)
+            out += ", ";
+        AppendAddress(out, internet_address_list_get_address(list, i));
+    }
+}
+
+// Address lists as display text, "Name <addr>, ...". Formatted here rather than by GMime, whose
+// formatter converts every domain through IDNA, which costs more than parsing the message.
 std::string AddressText(InternetAddressList* list)
 {
-    if (!list || internet_address_list_length(list) == 0)
-        return {};
-    GString_ s(internet_address_list_to_string(list, nullptr, FALSE));
-    return Text(s.get());
+    std::string out;
+    AppendAddressList(out, list);
+    return out;
 }
 
 bool IsType(GMimeObject* part, const char* type, const char* subtype)

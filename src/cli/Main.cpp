@@ -119,32 +119,35 @@ std::string IsoUtc(std::int64_t t)
     return buf;
 }
 
-void PrintJson(const std::string& mailbox, const std::string& status,
-               const std::vector<RecoveredMessage>& rows)
+void PrintJson(const std::string& mailbox, const std::string& status, const CCatalogue& catalogue)
 {
     std::string out = "{\"mailbox\": " + JsonString(mailbox) + ", \"status\": " +
                       JsonString(status) + ", \"rows\": [";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const RecoveredMessage& r = rows[i];
-        out += i ? ",\n  " : "\n  ";
+    bool first = true;
+    catalogue.ForEachRow([&](const RecoveredMessage& r) {
+        out += first ? "\n  " : ",\n  ";
+        first = false;
         out += "{\"offset\": " + std::to_string(r.firstBlock) +
                ", \"status\": " + JsonString(MessageStatusText(r.status)) +
                ", \"from\": " + JsonString(r.from) + ", \"to\": " + JsonString(r.to) +
                ", \"subject\": " + JsonString(r.subject) + ", \"date\": " +
                (r.receivedTime ? JsonString(IsoUtc(*r.receivedTime)) : std::string("null")) +
                ", \"attachment\": " + (r.hasAttachment ? "true" : "false") + "}";
-    }
-    out += rows.empty() ? "]}\n" : "\n]}\n";
+        if (out.size() > 60000) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    });
+    out += first ? "]}\n" : "\n]}\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
-void PrintTable(const std::string& status, const std::string& counter,
-                const std::vector<RecoveredMessage>& rows)
+void PrintTable(const std::string& status, const CCatalogue& catalogue)
 {
     std::string out = FitColumn("Offset", 10) + "  " + FitColumn("Status", 8) + "  " +
                       FitColumn("Date", 20) + "  " + FitColumn("From", 28) + "  " +
                       FitColumn("To", 28) + "  @  Subject\n";
-    for (const RecoveredMessage& r : rows) {
+    catalogue.ForEachRow([&](const RecoveredMessage& r) {
         out += FitColumn(std::to_string(r.firstBlock), 10) + "  " +
                FitColumn(MessageStatusText(r.status), 8) + "  " + FitColumn(r.date, 20) + "  " +
                FitColumn(r.from, 28) + "  " + FitColumn(r.to, 28) + "  " +
@@ -152,8 +155,12 @@ void PrintTable(const std::string& status, const std::string& counter,
         while (out.back() == ' ')
             out.pop_back();
         out += "\n";
-    }
-    out += counter + "\n" + status + "\n";
+        if (out.size() > 60000) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    });
+    out += catalogue.CounterText() + "\n" + status + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
@@ -175,11 +182,10 @@ int Scan(const std::string& mailbox, bool json)
     }
     if (observer.openFailed)
         return 1;
-    const std::vector<RecoveredMessage> rows = catalogue.Rows();
     if (json)
-        PrintJson(mailbox, observer.finalStatus, rows);
+        PrintJson(mailbox, observer.finalStatus, catalogue);
     else
-        PrintTable(observer.finalStatus, catalogue.CounterText(), rows);
+        PrintTable(observer.finalStatus, catalogue);
     std::fflush(stdout);
     return result;
 }
