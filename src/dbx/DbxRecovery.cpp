@@ -373,9 +373,18 @@ void CDbxRecovery::PlanChain(std::uint32_t firstBlock, CClaimedBlocks* claim,
     std::vector<std::uint32_t> visited;
     std::unordered_set<std::uint32_t> visitedSet;
     bool copyEnded = false;
+    // A real chain's blocks do not overlap, so it has at most one block per 16 bytes of file and
+    // never more data than the file holds. Blocks that overlap each other (a damaged or hostile
+    // file) could otherwise make one message many times the size of the file: the chain is cut
+    // before the block that would pass either bound.
+    const std::uint64_t maxBlocks = length / BlockHeader::kSize + 1;
+    std::uint64_t blocks = 0;
+    std::uint64_t copied = 0;
 
     std::uint32_t pos = firstBlock;
     while (pos != 0) {
+        if (++blocks > maxBlocks)
+            break;
         if (visited.size() < kLinearLimit) {
             if (std::find(visited.begin(), visited.end(), pos) != visited.end())
                 break;
@@ -393,14 +402,18 @@ void CDbxRecovery::PlanChain(std::uint32_t firstBlock, CClaimedBlocks* claim,
         std::array<std::uint8_t, BlockHeader::kSize> bytes{};
         WindowRead(plan.window, pos, bytes.data(), bytes.size());
         const BlockHeader h = BlockHeader::Decode(bytes);
+        if (copied + h.UsedDataLength() > length)
+            break;
         plan.zeroFill = h.blockSize != BlockHeader::kNormalBlockSize;
         plan.total += h.dataLength;
         // The copy pass stops at a header that ends beyond the file.
         if (!copyEnded && std::uint64_t(pos) + BlockHeader::kSize > length)
             copyEnded = true;
-        if (!copyEnded)
+        if (!copyEnded) {
             plan.copy.push_back({pos + static_cast<std::uint32_t>(BlockHeader::kSize),
                                  h.UsedDataLength()});
+            copied += h.UsedDataLength();
+        }
         pos = h.nextBlockOffset;
     }
 }

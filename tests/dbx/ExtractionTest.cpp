@@ -206,6 +206,30 @@ TEST(Extraction, LongLoopingChainEnds)
     EXPECT_EQ(ExtractTo(mb, 0x3000), expected);
 }
 
+TEST(Extraction, OverlappingBlocksCannotMakeAMessageLargerThanTheFile)
+{
+    // Every 4-byte position holds its own offset: each block's next field names the block 12
+    // bytes on and its data length reads as more than 512, so 512 bytes would be copied for
+    // every 12 bytes of file.
+    CMailboxImage img;
+    img.EnsureSize(64 * 1024);
+    for (std::uint32_t p = 0; p < img.bytes.size(); p += 4)
+        img.Put32(p, p);
+    CMailboxOnDisk mb(img);
+    std::string text;
+    ASSERT_TRUE(mb.engine.ExtractMessageToBuffer(16, text));
+    EXPECT_LE(text.size(), img.bytes.size());
+    EXPECT_GT(text.size(), img.bytes.size() - 512);
+
+    // The whole run over such a file ends, with every message within the same bound.
+    CRecordingObserver obs;
+    CRecordingSink sink;
+    ASSERT_TRUE(mb.engine.Run(mb.path, obs, sink));
+    EXPECT_EQ(obs.statuses.back(), std::string(texts::kRepairingDone));
+    for (const auto& m : sink.messages)
+        EXPECT_LE(m.text.size(), img.bytes.size());
+}
+
 TEST(Extraction, BusyNamesAreReplacedInsideTheTempFolder)
 {
     CMailboxImage img = WithHeader();
