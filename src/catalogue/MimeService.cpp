@@ -2,87 +2,270 @@
 
 #include <gmime/gmime.h>
 
-#include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 namespace mendora {
 
 namespace {
 
-// Owning handles for GObject-based GMime objects and GLib allocations.
+// ---------------------------------------------------------------------------------------------
+// Ownership of GLib / GMime objects
+
 struct GObjectUnref {
-    void operator()(gpointer p) const
-    {
-        if (p)
-            g_object_unref(p);
-    }
+    void operator()(gpointer object) const noexcept { g_object_unref(object); }
 };
 template <class T>
-using GPtr = std::unique_ptr<T, GObjectUnref>;
+using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 
 struct GFree {
-    void operator()(gpointer p) const { g_free(p); }
+    void operator()(gpointer memory) const noexcept { g_free(memory); }
 };
-using GString_ = std::unique_ptr<char, GFree>;
+using GCharPtr = std::unique_ptr<char, GFree>;
 
 struct DateTimeUnref {
-    void operator()(GDateTime* d) const
-    {
-        if (d)
-            g_date_time_unref(d);
-    }
+    void operator()(GDateTime* date) const noexcept { g_date_time_unref(date); }
 };
-using GDate = std::unique_ptr<GDateTime, DateTimeUnref>;
+using DateTimePtr = std::unique_ptr<GDateTime, DateTimeUnref>;
 
+struct ByteArrayUnref {
+    void operator()(GByteArray* bytes) const noexcept { g_byte_array_unref(bytes); }
+};
+using ByteArrayPtr = std::unique_ptr<GByteArray, ByteArrayUnref>;
+
+// A converter from GMime's cache of iconv descriptors; closing hands it back to the cache.
+class CIconv {
+public:
+    CIconv(const char* to, const char* from) : m_cd(g_mime_iconv_open(to, from)) {}
+    ~CIconv()
+    {
+        if (IsOpen())
+            g_mime_iconv_close(m_cd);
+    }
+    CIconv(const CIconv&) = delete;
+    CIconv& operator=(const CIconv&) = delete;
+
+    bool IsOpen() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return m_cd; }
+
+private:
+    iconv_t m_cd;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Process-wide GMime state
+
+// Parser options shared read-only by every parse. Header text that is 8-bit but declares no
+// charset is tried as UTF-8 first and then as Windows-1252, which is what Outlook Express wrote
+// on western systems; Windows-1252 accepts nearly every byte, so the result does not depend on
+// the locale the program runs in.
 GMimeParserOptions* ParserOptions()
 {
-    static GMimeParserOptions* options = [] {
+    static std::once_flag once;
+    static GMimeParserOptions* options = nullptr;
+    std::call_once(once, [] {
         g_mime_init();
-        GMimeParserOptions* o = g_mime_parser_options_new();
-        // Recovered mail is old and often sloppy: accept what can be read.
-        g_mime_parser_options_set_rfc2047_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
-        g_mime_parser_options_set_address_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
-        g_mime_parser_options_set_parameter_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
+        options = g_mime_parser_options_new();
         const char* fallback[] = {"UTF-8", "windows-1252", nullptr};
-        g_mime_parser_options_set_fallback_charsets(o, fallback);
-        return o;
-    }();
+        g_mime_parser_options_set_fallback_charsets(options, fallback);
+        g_mime_parser_options_set_allow_addresses_without_domain(options, TRUE);
+    });
     return options;
 }
 
-std::string Text(const char* s)
+// ---------------------------------------------------------------------------------------------
+// Text conversion
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+
+bool IsValidUtf8(std::string_view text)
 {
-    return s ? std::string(s) : std::string();
+    return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr) != FALSE;
 }
 
-// Bytes in the named charset as UTF-8; text that is not valid in its charset is read as
-// UTF-8 if it is valid UTF-8, else as Windows-1252, and never yields invalid UTF-8.
-std::string ToUtf8(const std::string& bytes, const char* charset)
+// Converts with iconv, putting U+FFFD in place of each byte the source charset rejects.
+// Returns false when there is no converter for the charset.
+bool ConvertWithIconv(std::string_view bytes, const char* charset, std::string& out)
 {
-    if (bytes.empty())
-        return {};
-    if (charset && *charset) {
-        const char* name = g_mime_charset_iconv_name(charset);
-        gsize written = 0;
-        GString_ out(g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", name,
-                               nullptr, &written, nullptr));
-        if (out)
-            return std::string(out.get(), written);
+    CIconv converter("UTF-8", charset);
+    if (!converter.IsOpen())
+        return false;
+
+    out.clear();
+    out.reserve(bytes.size() + bytes.size() / 2);
+    char buffer[4096];
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t rc = iconv(converter.Get(), &in, &inLeft, &outPtr, &outLeft);
+        const int error = errno;
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (rc != static_cast<std::size_t>(-1) || error == E2BIG)
+            continue;
+        // EILSEQ (a byte the charset rejects) or EINVAL (a sequence cut off at the end).
+        out.append(kReplacement);
+        ++in;
+        --inLeft;
     }
-    if (g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr))
-        return bytes;
-    gsize written = 0;
-    GString_ out(g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8",
-                           "WINDOWS-1252", nullptr, &written, nullptr));
-    if (out)
-        return std::string(out.get(), written);
-    GString_ valid(g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size())));
-    return Text(valid.get());
+    // Flush whatever shift state the converter still holds.
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    iconv(converter.Get(), nullptr, nullptr, &outPtr, &outLeft);
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+    return true;
 }
 
-// A display name as it would appear in a header: quoted when it holds a special character.
+std::string FromWindows1252(std::string_view bytes)
+{
+    std::string out;
+    if (ConvertWithIconv(bytes, "windows-1252", out))
+        return out;
+    // No converter at all: keep the ASCII and mark the rest.
+    out.clear();
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) < 0x80)
+            out.push_back(c);
+        else
+            out.append(kReplacement);
+    }
+    return out;
+}
+
+// Text whose charset is unknown: UTF-8 when it is valid UTF-8, else Windows-1252.
+std::string FromUndeclared(std::string_view bytes)
+{
+    if (IsValidUtf8(bytes))
+        return std::string(bytes);
+    return FromWindows1252(bytes);
+}
+
+std::string ToUtf8(std::string_view bytes, const char* charset)
+{
+    if (charset == nullptr || *charset == '\0')
+        return FromUndeclared(bytes);
+
+    const char* canonical = g_mime_charset_canon_name(charset);
+    if (canonical == nullptr)
+        return FromUndeclared(bytes);
+    if (g_ascii_strcasecmp(canonical, "utf-8") == 0) {
+        if (IsValidUtf8(bytes))
+            return std::string(bytes);
+        GCharPtr valid(g_utf8_make_valid(bytes.data(), static_cast<gssize>(bytes.size())));
+        return valid ? std::string(valid.get()) : std::string();
+    }
+    // A US-ASCII label on 8-bit text is as good as none.
+    if (g_ascii_strcasecmp(canonical, "us-ascii") == 0)
+        return FromUndeclared(bytes);
+    // Mail labelled ISO-8859-1 is in practice Windows-1252 (curly quotes, the euro sign).
+    if (g_ascii_strcasecmp(canonical, "iso-8859-1") == 0)
+        return FromWindows1252(bytes);
+
+    std::string out;
+    if (ConvertWithIconv(bytes, charset, out))
+        return out;
+    return FromUndeclared(bytes);
+}
+
+// GMime hands out header text as UTF-8; this guards against anything that slips through.
+std::string HeaderText(const char* text)
+{
+    if (text == nullptr)
+        return {};
+    return FromUndeclared(text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The part tree
+
+enum class PartKind { Container, Attachment, Text, Other };
+
+const char* PartFileName(GMimeObject* object)
+{
+    const char* name = g_mime_object_get_content_disposition_parameter(object, "filename");
+    if (name == nullptr || *name == '\0')
+        name = g_mime_object_get_content_type_parameter(object, "name");
+    return (name != nullptr && *name != '\0') ? name : nullptr;
+}
+
+PartKind Classify(GMimeObject* object)
+{
+    if (GMIME_IS_MULTIPART(object))
+        return PartKind::Container;
+    if (GMIME_IS_MESSAGE_PART(object))
+        return PartKind::Attachment;
+    if (!GMIME_IS_PART(object))
+        return PartKind::Other;
+
+    const char* disposition = g_mime_object_get_disposition(object);
+    if (disposition != nullptr && g_ascii_strcasecmp(disposition, "attachment") == 0)
+        return PartKind::Attachment;
+    if (PartFileName(object) != nullptr)
+        return PartKind::Attachment;
+    GMimeContentType* type = g_mime_object_get_content_type(object);
+    if (type != nullptr && !g_mime_content_type_is_type(type, "text", "*"))
+        return PartKind::Attachment;
+    return PartKind::Text;
+}
+
+// Calls visit(object, kind) for every leaf in message order; stops when visit returns false.
+template <class Visit>
+bool WalkLeaves(GMimeObject* object, Visit& visit)
+{
+    if (object == nullptr)
+        return true;
+    const PartKind kind = Classify(object);
+    if (kind != PartKind::Container)
+        return visit(object, kind);
+
+    GMimeMultipart* multipart = GMIME_MULTIPART(object);
+    const int count = g_mime_multipart_get_count(multipart);
+    for (int i = 0; i < count; ++i) {
+        if (!WalkLeaves(g_mime_multipart_get_part(multipart, i), visit))
+            return false;
+    }
+    return true;
+}
+
+// The content of a part with its transfer encoding undone, still in the part's own charset.
+std::string DecodedContent(GMimePart* part)
+{
+    GMimeDataWrapper* content = g_mime_part_get_content(part);
+    if (content == nullptr)
+        return {};
+    ByteArrayPtr bytes(g_byte_array_new());
+    GObjectPtr<GMimeStream> sink(g_mime_stream_mem_new_with_byte_array(bytes.get()));
+    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(sink.get()), FALSE);
+    if (g_mime_data_wrapper_write_to_stream(content, sink.get()) < 0)
+        return {};
+    return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+}
+
+std::string BodyOfSubtype(GMimeMessage* message, const char* subtype)
+{
+    GMimeObject* found = nullptr;
+    auto visit = [&](GMimeObject* object, PartKind kind) {
+        if (kind != PartKind::Text)
+            return true;
+        GMimeContentType* type = g_mime_object_get_content_type(object);
+        if (type == nullptr || !g_mime_content_type_is_type(type, "text", subtype))
+            return true;
+        found = object;
+        return false;
+    };
+    WalkLeaves(g_mime_message_get_mime_part(message), visit);
+    if (found == nullptr)
+        return {};
+    return ToUtf8(DecodedContent(GMIME_PART(found)),
+                  g_mime_object_get_content_type_parameter(found, "charset"));
+}
+
+// A display name as it would stand in a header: quoted when it holds a special character.
 void AppendDisplayName(std::string& out, const char* name)
 {
     const std::string_view n(name);
@@ -135,88 +318,54 @@ void AppendAddressList(std::string& out, InternetAddressList* list)
 }
 
 // Address lists as display text, "Name <addr>, ...". Formatted here rather than by GMime, whose
-// formatter converts every domain through IDNA, which costs more than parsing the message.
+// formatter converts every domain through IDNA, which costs about an eighth of a whole row.
 std::string AddressText(InternetAddressList* list)
 {
     std::string out;
     AppendAddressList(out, list);
-    return out;
+    return HeaderText(out.c_str());
 }
 
-bool IsType(GMimeObject* part, const char* type, const char* subtype)
+// The latest date among the Received headers, each one's date taken from after its last ';'.
+std::optional<std::int64_t> NewestReceived(GMimeMessage* message)
 {
-    GMimeContentType* ct = g_mime_object_get_content_type(part);
-    return ct && g_mime_content_type_is_type(ct, type, subtype);
+    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(message));
+    if (headers == nullptr)
+        return std::nullopt;
+    std::optional<std::int64_t> newest;
+    const int count = g_mime_header_list_get_count(headers);
+    for (int i = 0; i < count; ++i) {
+        GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+        const char* name = g_mime_header_get_name(header);
+        if (name == nullptr || g_ascii_strcasecmp(name, "Received") != 0)
+            continue;
+        const char* value = g_mime_header_get_raw_value(header);
+        const char* semicolon = value != nullptr ? std::strrchr(value, ';') : nullptr;
+        if (semicolon == nullptr)
+            continue;
+        GCharPtr unfolded(g_mime_utils_header_unfold(semicolon + 1));
+        const DateTimePtr date(g_mime_utils_header_decode_date(unfolded.get()));
+        if (!date)
+            continue;
+        const std::int64_t when = g_date_time_to_unix(date.get());
+        if (!newest || when > *newest)
+            newest = when;
+    }
+    return newest;
 }
 
 } // namespace
 
+// ---------------------------------------------------------------------------------------------
+// CMimeMessage
+
 struct CMimeMessage::Impl {
-    GPtr<GMimeMessage> message;
+    explicit Impl(GObjectPtr<GMimeMessage> parsed) : message(std::move(parsed)) {}
 
-    struct Leaf {
-        GMimeObject* part;
-        bool attachment;
-        std::string fileName;
-    };
-    std::vector<Leaf> leaves; // every leaf part in message order
-    bool walked = false;
-
-    void Walk()
-    {
-        if (walked)
-            return;
-        walked = true;
-        if (GMimeObject* top = g_mime_message_get_mime_part(message.get()))
-            Visit(top);
-    }
-
-    void Visit(GMimeObject* part)
-    {
-        if (GMIME_IS_MULTIPART(part)) {
-            GMimeMultipart* mp = GMIME_MULTIPART(part);
-            const int n = g_mime_multipart_get_count(mp);
-            for (int i = 0; i < n; ++i)
-                if (GMimeObject* child = g_mime_multipart_get_part(mp, i))
-                    Visit(child);
-            return;
-        }
-        std::string name;
-        if (GMimeContentDisposition* d = g_mime_object_get_content_disposition(part))
-            name = Text(g_mime_content_disposition_get_parameter(d, "filename"));
-        if (name.empty())
-            name = Text(g_mime_object_get_content_type_parameter(part, "name"));
-        if (GMIME_IS_MESSAGE_PART(part)) {
-            leaves.push_back({part, true, name}); // an attached message, not descended into
-            return;
-        }
-        if (!GMIME_IS_PART(part))
-            return;
-        GMimeContentDisposition* d = g_mime_object_get_content_disposition(part);
-        const bool marked = d && g_mime_content_disposition_is_attachment(d);
-        const bool isBodyText = IsType(part, "text", "plain") || IsType(part, "text", "html");
-        leaves.push_back({part, marked || !name.empty() || !isBodyText, name});
-    }
-
-    std::string Body(const char* subtype)
-    {
-        Walk();
-        for (const Leaf& l : leaves) {
-            if (l.attachment || !IsType(l.part, "text", subtype))
-                continue;
-            GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(l.part));
-            if (!content)
-                return {};
-            GPtr<GMimeStream> out(g_mime_stream_mem_new());
-            // Writes the content with its transfer encoding undone.
-            if (g_mime_data_wrapper_write_to_stream(content, out.get()) < 0)
-                return {};
-            GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
-            const std::string raw(reinterpret_cast<const char*>(bytes->data), bytes->len);
-            return ToUtf8(raw, g_mime_object_get_content_type_parameter(l.part, "charset"));
-        }
-        return {};
-    }
+    GObjectPtr<GMimeMessage> message;
+    // GMime fills some values in lazily and reads part content through the shared source
+    // stream, so reads of one message are serialised.
+    mutable std::mutex mutex;
 };
 
 CMimeMessage::CMimeMessage(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
@@ -224,99 +373,151 @@ CMimeMessage::CMimeMessage(CMimeMessage&&) noexcept = default;
 CMimeMessage& CMimeMessage::operator=(CMimeMessage&&) noexcept = default;
 CMimeMessage::~CMimeMessage() = default;
 
+namespace {
+
+// Runs a property read under the message's lock; any failure inside yields the empty value.
+template <class Result, class Read>
+Result SafeRead(const std::unique_ptr<CMimeMessage::Impl>& impl, Read read) noexcept
+{
+    if (!impl)
+        return Result();
+    try {
+        std::lock_guard lock(impl->mutex);
+        return read(impl->message.get());
+    } catch (...) {
+        return Result();
+    }
+}
+
+} // namespace
+
 std::string CMimeMessage::From() const
 {
-    return AddressText(g_mime_message_get_from(m_impl->message.get()));
+    return SafeRead<std::string>(m_impl, [](GMimeMessage* message) {
+        return AddressText(g_mime_message_get_from(message));
+    });
 }
 
 std::string CMimeMessage::To() const
 {
-    return AddressText(g_mime_message_get_to(m_impl->message.get()));
+    return SafeRead<std::string>(m_impl, [](GMimeMessage* message) {
+        return AddressText(g_mime_message_get_to(message));
+    });
 }
 
 std::string CMimeMessage::CC() const
 {
-    return AddressText(g_mime_message_get_cc(m_impl->message.get()));
+    return SafeRead<std::string>(m_impl, [](GMimeMessage* message) {
+        return AddressText(g_mime_message_get_cc(message));
+    });
 }
 
 std::string CMimeMessage::Subject() const
 {
-    return Text(g_mime_message_get_subject(m_impl->message.get()));
+    return SafeRead<std::string>(m_impl, [](GMimeMessage* message) {
+        return HeaderText(g_mime_message_get_subject(message));
+    });
 }
 
 std::optional<std::int64_t> CMimeMessage::ReceivedTime() const
 {
-    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(m_impl->message.get()));
-    std::optional<std::int64_t> newest;
-    const int n = headers ? g_mime_header_list_get_count(headers) : 0;
-    for (int i = 0; i < n; ++i) {
-        GMimeHeader* h = g_mime_header_list_get_header_at(headers, i);
-        if (!h || g_ascii_strcasecmp(g_mime_header_get_name(h), "Received") != 0)
-            continue;
-        const std::string value = Text(g_mime_header_get_value(h));
-        const auto semicolon = value.rfind(';');
-        if (semicolon == std::string::npos)
-            continue;
-        GDate date(g_mime_utils_header_decode_date(value.c_str() + semicolon + 1));
-        if (!date)
-            continue;
-        const std::int64_t t = g_date_time_to_unix(date.get());
-        if (!newest || t > *newest)
-            newest = t;
-    }
-    if (newest)
-        return newest;
-    if (GDateTime* date = g_mime_message_get_date(m_impl->message.get()))
-        return g_date_time_to_unix(date);
-    return std::nullopt;
+    return SafeRead<std::optional<std::int64_t>>(
+        m_impl, [](GMimeMessage* message) -> std::optional<std::int64_t> {
+            if (const std::optional<std::int64_t> received = NewestReceived(message))
+                return received;
+            // The message owns the date it parsed from its Date header.
+            GDateTime* date = g_mime_message_get_date(message);
+            if (date == nullptr)
+                return std::nullopt;
+            return static_cast<std::int64_t>(g_date_time_to_unix(date));
+        });
 }
 
 std::string CMimeMessage::TextBody() const
 {
-    return m_impl->Body("plain");
+    return SafeRead<std::string>(
+        m_impl, [](GMimeMessage* message) { return BodyOfSubtype(message, "plain"); });
 }
 
 std::string CMimeMessage::HTMLBody() const
 {
-    return m_impl->Body("html");
+    return SafeRead<std::string>(
+        m_impl, [](GMimeMessage* message) { return BodyOfSubtype(message, "html"); });
 }
 
 std::vector<std::string> CMimeMessage::AttachmentFileNames() const
 {
-    m_impl->Walk();
-    std::vector<std::string> names;
-    for (const Impl::Leaf& l : m_impl->leaves)
-        if (l.attachment)
-            names.push_back(ToUtf8(l.fileName, "UTF-8"));
-    return names;
+    return SafeRead<std::vector<std::string>>(m_impl, [](GMimeMessage* message) {
+        std::vector<std::string> names;
+        auto visit = [&](GMimeObject* object, PartKind kind) {
+            if (kind == PartKind::Attachment)
+                names.push_back(HeaderText(PartFileName(object)));
+            return true;
+        };
+        WalkLeaves(g_mime_message_get_mime_part(message), visit);
+        return names;
+    });
 }
+
+// ---------------------------------------------------------------------------------------------
+// Parsing
+
+namespace {
+
+// Parses a whole message from a memory stream. The parser lets parts refer to their content
+// inside the stream instead of copying it; content is decoded only when a body is read.
+GObjectPtr<GMimeMessage> ParseStream(GMimeStream* stream, GMimeParserOptions* options)
+{
+    GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
+    return GObjectPtr<GMimeMessage>(g_mime_parser_construct_message(parser.get(), options));
+}
+
+} // namespace
 
 std::optional<CMimeMessage> ParseMimeMessage(std::string_view bytes)
 {
-    GMimeParserOptions* options = ParserOptions();
-    if (bytes.empty())
+    try {
+        GMimeParserOptions* options = ParserOptions();
+        // The memory stream holds the one copy of the text that the parts point into.
+        GObjectPtr<GMimeStream> stream(
+            g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
+        GObjectPtr<GMimeMessage> message = ParseStream(stream.get(), options);
+        if (!message)
+            return std::nullopt;
+        return CMimeMessage(std::make_unique<CMimeMessage::Impl>(std::move(message)));
+    } catch (...) {
         return std::nullopt;
-    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()));
-    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-    // Parts keep referring to the stream instead of copying their content.
-    g_mime_parser_set_persist_stream(parser.get(), TRUE);
-    GMimeMessage* message = g_mime_parser_construct_message(parser.get(), options);
-    if (!message)
-        return std::nullopt;
-    auto impl = std::make_unique<CMimeMessage::Impl>();
-    impl->message.reset(message);
-    return CMimeMessage(std::move(impl));
+    }
 }
 
 std::optional<CMimeMessage> OpenMimeMessage(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    try {
+        GMimeParserOptions* options = ParserOptions();
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             &std::fclose);
+        if (!file)
+            return std::nullopt;
+        // Read straight into the buffer the memory stream will own.
+        ByteArrayPtr bytes(g_byte_array_new());
+        char chunk[65536];
+        std::size_t got = 0;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+            g_byte_array_append(bytes.get(), reinterpret_cast<const guint8*>(chunk),
+                                static_cast<guint>(got));
+        if (std::ferror(file.get()))
+            return std::nullopt;
+        file.reset();
+
+        GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(bytes.release()));
+        GObjectPtr<GMimeMessage> message = ParseStream(stream.get(), options);
+        if (!message)
+            return std::nullopt;
+        return CMimeMessage(std::make_unique<CMimeMessage::Impl>(std::move(message)));
+    } catch (...) {
         return std::nullopt;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return ParseMimeMessage(bytes);
+    }
 }
 
 } // namespace mendora
