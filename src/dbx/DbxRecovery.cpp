@@ -614,15 +614,38 @@ std::uint32_t CDbxRecovery::FindPredecessor(std::uint32_t blockOffset)
         return 0;
     if (AbortRequested())
         return 0;
+    const std::size_t n = m_candidates.size();
     if (!m_predecessorsBuilt) {
-        // The list is in file order, so the first candidate stored under a next offset is
-        // the one at the lowest position.
-        m_predecessors.Reserve(m_candidates.size());
-        for (const BlockCandidate& c : m_candidates)
-            m_predecessors.Insert(c.nextBlockOffset, c.offset);
+        // Most blocks name the candidate right after them in the list; those links are found
+        // from the list itself, and only the others go into the map, where the first one
+        // stored under a next offset (the lowest position, as the list is in file order) stays.
+        for (std::size_t i = 0; i < n; ++i) {
+            const BlockCandidate& c = m_candidates[i];
+            if (c.nextBlockOffset == 0) {
+                if (!m_haveZeroNext) {
+                    m_haveZeroNext = true;
+                    m_firstZeroNext = c.offset;
+                }
+            } else if (i + 1 == n || c.nextBlockOffset != m_candidates[i + 1].offset) {
+                m_predecessors.Insert(c.nextBlockOffset, c.offset);
+            }
+        }
         m_predecessorsBuilt = true;
     }
-    return m_predecessors.Find(blockOffset).value_or(0);
+    if (blockOffset == 0)
+        return m_haveZeroNext ? m_firstZeroNext : 0;
+    std::optional<std::uint32_t> best = m_predecessors.Find(blockOffset);
+    // A candidate left out of the map points at the candidate after it, so it can only be the
+    // one just before blockOffset in the list.
+    const auto it = std::lower_bound(
+        m_candidates.begin(), m_candidates.end(), blockOffset,
+        [](const BlockCandidate& c, std::uint32_t v) { return c.offset < v; });
+    if (it != m_candidates.begin() && it != m_candidates.end() && it->offset == blockOffset) {
+        const BlockCandidate& before = *std::prev(it);
+        if (before.nextBlockOffset == blockOffset && (!best || before.offset < *best))
+            best = before.offset;
+    }
+    return best.value_or(0);
 }
 
 void CDbxRecovery::RecoverLostMessages()

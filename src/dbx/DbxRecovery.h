@@ -166,8 +166,10 @@ private:
     std::uint32_t m_mask = 0;
 
     std::vector<BlockCandidate> m_candidates;
-    COffsetMap m_predecessors; // next block offset -> first candidate naming it
+    COffsetMap m_predecessors; // next block offset -> first candidate naming it, see FindPredecessor
     bool m_predecessorsBuilt = false;
+    bool m_haveZeroNext = false;
+    std::uint32_t m_firstZeroNext = 0;
 
     bool m_zeroFillMark = false;
     std::atomic<bool> m_abortRequested{false};
