@@ -1,11 +1,15 @@
 // mendora-cli: the command-line twin of the desktop program. It runs the same recovery run and
-// prints the same rows in the same order, or writes one message as a preview would.
+// prints the same rows in the same order, writes one message as a preview would, or saves the
+// recovered messages with the same writers as the desktop program's save.
 #include "catalogue/Catalogue.h"
+#include "catalogue/SaveWriters.h"
 #include "cli/JsonWriter.h"
 #include "dbx/DbxRecovery.h"
 #include "dbx/RecoveryWorker.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <clocale>
@@ -13,9 +17,11 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -30,6 +36,8 @@ constexpr const char* kUsage =
     "Usage:\n"
     "  mendora-cli scan MAILBOX [--json]\n"
     "  mendora-cli extract MAILBOX OFFSET [-o FILE]\n"
+    "  mendora-cli save MAILBOX --format eml|dbx\n"
+    "                  [--scope all|all-but-deleted|all-but-existing] --out DIR\n"
     "  mendora-cli --help | --version\n"
     "\n"
     "scan     recovers the messages of MAILBOX (.dbx): those its index lists and the\n"
@@ -37,6 +45,11 @@ constexpr const char* kUsage =
     "         newest first; --json prints one JSON document instead of a table.\n"
     "extract  writes the message whose first data block is at OFFSET (decimal, as in\n"
     "         the scan's offset column) to FILE, or to standard output.\n"
+    "save     recovers the messages of MAILBOX as scan does and saves those of the\n"
+    "         scope (default all) into DIR: one .eml file per message, or one new .dbx\n"
+    "         mailbox. DIR is created when missing; no existing file is replaced.\n"
+    "         MAILBOX may be a folder: each .dbx in it is saved into its own\n"
+    "         subfolder of DIR, named after the mailbox.\n"
     "\n"
     "The mailbox is only ever read. Exit status: 0 done, 1 nothing could be read or\n"
     "written, 2 usage error.\n";
@@ -52,8 +65,10 @@ std::atomic<CDbxRecovery*> g_engine{nullptr};
 extern "C" void OnInterrupt(int)
 {
     // Stop the run at its next polling point; what was found is still printed.
-    if (CDbxRecovery* e = g_engine.load())
+    if (CDbxRecovery* e = g_engine.load()) {
         e->RequestAbort();
+        e->RequestSaveStop();
+    }
 }
 
 // Prints the progress bar to standard error when it is a terminal.
@@ -164,22 +179,28 @@ void PrintTable(const std::string& status, const CCatalogue& catalogue)
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
+// The recovery run of one mailbox into the catalogue, on its worker thread as the desktop
+// program runs it.
+void RunRecovery(CDbxRecovery& engine, CCatalogue& catalogue, const std::string& mailbox,
+                 CConsoleObserver& observer)
+{
+    CCatalogueSink sink(catalogue);
+    CRecoveryWorker worker;
+    g_engine.store(&engine);
+    std::signal(SIGINT, OnInterrupt);
+    worker.Start(engine, mailbox, observer, sink);
+    worker.Join();
+    std::signal(SIGINT, SIG_DFL);
+    g_engine.store(nullptr);
+}
+
 int Scan(const std::string& mailbox, bool json)
 {
     CDbxRecovery engine;
     CCatalogue catalogue;
     CConsoleObserver observer(::isatty(STDERR_FILENO) == 1);
     int result = 0;
-    {
-        CCatalogueSink sink(catalogue);
-        CRecoveryWorker worker;
-        g_engine.store(&engine);
-        std::signal(SIGINT, OnInterrupt);
-        worker.Start(engine, mailbox, observer, sink);
-        worker.Join();
-        std::signal(SIGINT, SIG_DFL);
-        g_engine.store(nullptr);
-    }
+    RunRecovery(engine, catalogue, mailbox, observer);
     if (observer.openFailed)
         return 1;
     if (json)
@@ -226,6 +247,131 @@ int Extract(const std::string& mailbox, std::uint32_t offset, const std::string&
         }
     }
     return 0;
+}
+
+bool ParseScope(const std::string& text, SaveScope& scope)
+{
+    if (text == "all")
+        scope = SaveScope::SaveAll;
+    else if (text == "all-but-deleted")
+        scope = SaveScope::SaveAllButDeleted;
+    else if (text == "all-but-existing")
+        scope = SaveScope::SaveAllButExisting;
+    else
+        return false;
+    return true;
+}
+
+// The folder exists afterwards (created when missing), or the reason it does not.
+bool EnsureFolder(const std::string& dir, std::string& error)
+{
+    if (::mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST) {
+        struct stat st {};
+        if (::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            return true;
+        error = "Cannot write to " + dir + ": " + std::strerror(ENOTDIR);
+        return false;
+    }
+    error = "Cannot write to " + dir + ": " + std::strerror(errno);
+    return false;
+}
+
+// Recovers one mailbox and saves the rows of the scope into dir. 0, or 1 with the reason on
+// standard error.
+int SaveMailbox(const std::string& mailbox, SaveFormat format, SaveScope scope,
+                const std::string& dir, const std::string& mailboxName)
+{
+    std::string error;
+    if (!EnsureFolder(dir, error)) {
+        std::cerr << error << "\n";
+        return 1;
+    }
+    CDbxRecovery engine;
+    CCatalogue catalogue;
+    CConsoleObserver observer(::isatty(STDERR_FILENO) == 1);
+    RunRecovery(engine, catalogue, mailbox, observer);
+    if (observer.openFailed)
+        return 1;
+
+    // Oldest first, so a saved mailbox keeps the order of the one it came from.
+    std::vector<RecoveredMessage> rows = catalogue.Rows();
+    std::reverse(rows.begin(), rows.end());
+    rows = RowsInScope(rows, scope);
+
+    SaveRequest request;
+    request.format = format;
+    request.folder = dir;
+    request.mailboxName = mailboxName;
+    g_engine.store(&engine);
+    std::signal(SIGINT, OnInterrupt);
+    const SaveResult result = SaveMessages(engine, rows, request);
+    std::signal(SIGINT, SIG_DFL);
+    g_engine.store(nullptr);
+
+    const SaveProgress& c = result.counts;
+    std::string out = "Mailbox         :  " + mailbox + "\n" + std::string(CCatalogue::kCounterPrefix) +
+                      std::to_string(c.written) + "\n" +
+                      "Existing        :  " + std::to_string(c.existing) + "\n" +
+                      "Deleted         :  " + std::to_string(c.deleted) + "\n" +
+                      "Skipped         :  " + std::to_string(c.skipped) + "\n" +
+                      "Saved to        :  " + result.destination + "\n";
+    if (result.mailboxFull)
+        out += std::string(savetexts::kMailboxFull) + "\n";
+    if (result.stopped)
+        out += std::string(savetexts::kStopped) + "\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+    if (!result.Ok()) {
+        std::cerr << result.error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+std::string MailboxStem(const std::filesystem::path& path)
+{
+    std::string stem = path.stem().string();
+    return stem.empty() ? std::string("Recovered") : stem;
+}
+
+int Save(const std::string& mailbox, SaveFormat format, SaveScope scope, const std::string& dir)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_directory(mailbox, ec))
+        return SaveMailbox(mailbox, format, scope, dir, MailboxStem(mailbox));
+
+    // A whole store folder: every .dbx in it into its own subfolder.
+    std::vector<std::filesystem::path> boxes;
+    for (const auto& entry : std::filesystem::directory_iterator(mailbox, ec)) {
+        std::string ext = entry.path().extension().string();
+        for (char& ch : ext)
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        std::error_code fileEc;
+        if (ext == ".dbx" && entry.is_regular_file(fileEc))
+            boxes.push_back(entry.path());
+    }
+    if (ec) {
+        std::cerr << "Cannot read the folder " << mailbox << ": " << ec.message() << "\n";
+        return 1;
+    }
+    std::sort(boxes.begin(), boxes.end());
+    if (boxes.empty()) {
+        std::cerr << "No .dbx mailbox in " << mailbox << "\n";
+        return 1;
+    }
+    std::string error;
+    if (!EnsureFolder(dir, error)) {
+        std::cerr << error << "\n";
+        return 1;
+    }
+    int status = 0;
+    for (const std::filesystem::path& box : boxes) {
+        const std::string name = MailboxStem(box);
+        const std::string sub = (std::filesystem::path(dir) / SafeFileName(name, "")).string();
+        if (SaveMailbox(box.string(), format, scope, sub, name) != 0)
+            status = 1;
+    }
+    return status;
 }
 
 } // namespace
@@ -277,6 +423,33 @@ int Main(int argc, char** argv)
         if (positional.size() != 2 || !ParseOffset(positional[1], offset))
             return Usage();
         return Extract(positional[0], offset, outFile);
+    }
+    if (args[0] == "save") {
+        std::string mailbox, format, scopeText, out;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            std::string* option = nullptr;
+            if (args[i] == "--format")
+                option = &format;
+            else if (args[i] == "--scope")
+                option = &scopeText;
+            else if (args[i] == "--out")
+                option = &out;
+            if (option) {
+                if (i + 1 >= args.size() || !option->empty() || args[i + 1].empty())
+                    return Usage();
+                *option = args[++i];
+            } else if (mailbox.empty() && !args[i].empty() && !args[i].starts_with("-")) {
+                mailbox = args[i];
+            } else {
+                return Usage();
+            }
+        }
+        SaveScope scope = SaveScope::SaveAll;
+        if (mailbox.empty() || out.empty() || (format != "eml" && format != "dbx") ||
+            (!scopeText.empty() && !ParseScope(scopeText, scope)))
+            return Usage();
+        return Save(mailbox, format == "eml" ? SaveFormat::SaveAsEml : SaveFormat::SaveAsDbx,
+                    scope, out);
     }
     return Usage();
 }
