@@ -1,5 +1,7 @@
 #include "cli/JsonWriter.h"
 
+#include "catalogue/Utf8.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -11,35 +13,7 @@ namespace {
 // Length of the valid UTF-8 sequence at the start of s, or 0 when it is not one.
 std::size_t Utf8Sequence(std::string_view s)
 {
-    const auto b0 = static_cast<unsigned char>(s[0]);
-    std::size_t n = 0;
-    std::uint32_t cp = 0;
-    if (b0 < 0x80)
-        return 1;
-    if ((b0 & 0xE0) == 0xC0) {
-        n = 2;
-        cp = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        n = 3;
-        cp = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        n = 4;
-        cp = b0 & 0x07;
-    } else {
-        return 0;
-    }
-    if (s.size() < n)
-        return 0;
-    for (std::size_t i = 1; i < n; ++i) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if ((b & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    const bool overlong = (n == 2 && cp < 0x80) || (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
-    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return n;
+    return Utf8SequenceLength(s, 0);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "../dbx/DbxTestUtil.h"
+#include "CliRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int exit;
-    std::string out;
-    std::string err;
-};
-
-Result Cli(const std::string& args)
-{
-    CScratchDir dir;
-    const std::string cmd = std::string(MENDORA_CLI) + " " + args + " >" + dir.File("out") +
-                            " 2>" + dir.File("err") + " </dev/null";
-    const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(dir.File("out")),
-            ReadFileBytes(dir.File("err"))};
-}
+using Result = CliResult;
 
 std::string Quote(const std::string& s)
 {
