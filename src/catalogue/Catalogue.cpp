@@ -31,19 +31,17 @@ std::optional<RecoveredMessage> CCatalogue::MakeRow(const CMimeMessage& message,
 bool CCatalogue::AddRecoveredMessage(const std::string& path, bool deleted,
                                      std::uint32_t firstBlock)
 {
-    const std::optional<CMimeMessage> message = OpenMimeMessage(path);
-    if (!message)
-        return false;
-    std::optional<RecoveredMessage> row = MakeRow(*message, deleted, firstBlock);
-    if (!row)
-        return false;
-    InsertRow(std::move(*row));
-    return true;
+    return AddParsed(OpenMimeMessage(path), deleted, firstBlock);
 }
 
 bool CCatalogue::AddRecoveredText(std::string_view text, bool deleted, std::uint32_t firstBlock)
 {
-    const std::optional<CMimeMessage> message = ParseMimeMessage(text);
+    return AddParsed(ParseMimeMessage(text), deleted, firstBlock);
+}
+
+bool CCatalogue::AddParsed(const std::optional<CMimeMessage>& message, bool deleted,
+                           std::uint32_t firstBlock)
+{
     if (!message)
         return false;
     std::optional<RecoveredMessage> row = MakeRow(*message, deleted, firstBlock);

@@ -72,6 +72,9 @@ public:
     std::string CounterText() const;
 
 private:
+    bool AddParsed(const std::optional<CMimeMessage>& message, bool deleted,
+                   std::uint32_t firstBlock);
+
     mutable std::mutex m_mutex;
     std::vector<RecoveredMessage> m_rows; // oldest first; row i is m_rows[size - 1 - i]
     ICatalogueObserver* m_observer = nullptr;
