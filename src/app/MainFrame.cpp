@@ -10,6 +10,10 @@
 #include "app/Themes.h"
 #include "dbx/DbxRecovery.h"
 #include "msgbox/StyledMessageBox.h"
+#include "views/AttachView.h"
+#include "views/MessageListCtrl.h"
+#include "views/PreviewUpperView.h"
+#include "views/RtfView.h"
 
 #include <QActionGroup>
 #include <QApplication>

@@ -146,30 +146,9 @@ void CItemTreeView::resizeEvent(QResizeEvent*)
     m_tree->setGeometry(rect());
 }
 
-CDispImfoView::CDispImfoView(QWidget* parent) : CPaneWidget(parent), CSingleView<CDispImfoView>(this)
-{
-    setObjectName(QStringLiteral("CDispImfoView"));
-}
-
-CPreviewUpperView::CPreviewUpperView(QWidget* parent)
-    : CPaneWidget(parent), CSingleView<CPreviewUpperView>(this)
-{
-    setObjectName(QStringLiteral("CPreviewUpperView"));
-}
-
-CAttachView1::CAttachView1(QWidget* parent) : CPaneWidget(parent), CSingleView<CAttachView1>(this)
-{
-    setObjectName(QStringLiteral("CAttachView1"));
-}
-
 CHtm::CHtm(QWidget* parent) : CPaneWidget(parent), CSingleView<CHtm>(this)
 {
     setObjectName(QStringLiteral("CHtm"));
-}
-
-CRtfView::CRtfView(QWidget* parent) : CPaneWidget(parent), CSingleView<CRtfView>(this)
-{
-    setObjectName(QStringLiteral("CRtfView"));
 }
 
 } // namespace mendora

@@ -1,7 +1,14 @@
 // The views and wizard pages that the main frame's splitters hold. Each is a real widget of its
-// own class and registers itself as the one instance that others reach; their content comes
-// with the browsing views and the wizard pages.
+// own class and registers itself as the one instance that others reach. The message list and
+// the preview's header, attachments and text views live in views/ and are included here; the
+// content of the others comes with the browsing views and the wizard pages.
 #pragma once
+
+#include "views/AttachView.h"
+#include "views/MessageListCtrl.h"
+#include "views/PreviewUpperView.h"
+#include "views/RtfView.h"
+#include "views/SingleView.h"
 
 #include <QWidget>
 
@@ -12,26 +19,6 @@ class QTreeWidget;
 namespace mendora {
 
 class CDbxRecovery;
-
-// A pane that registers itself as the one instance of its class.
-template <class T>
-class CSingleView {
-public:
-    static T* Instance() { return s_instance; }
-
-protected:
-    explicit CSingleView(T* self) { s_instance = self; }
-    ~CSingleView()
-    {
-        if (s_instance == static_cast<T*>(this))
-            s_instance = nullptr;
-    }
-    CSingleView(const CSingleView&) = delete;
-    CSingleView& operator=(const CSingleView&) = delete;
-
-private:
-    static inline T* s_instance = nullptr;
-};
 
 // A plain pane filled with one colour.
 class CPaneWidget : public QWidget {
@@ -119,44 +106,12 @@ private:
     QTreeWidget* m_tree;
 };
 
-// The message list.
-class CDispImfoView : public CPaneWidget, public CSingleView<CDispImfoView> {
-    Q_OBJECT
-
-public:
-    explicit CDispImfoView(QWidget* parent = nullptr);
-};
-
-// The preview header pane.
-class CPreviewUpperView : public CPaneWidget, public CSingleView<CPreviewUpperView> {
-    Q_OBJECT
-
-public:
-    explicit CPreviewUpperView(QWidget* parent = nullptr);
-};
-
-// The attachments strip.
-class CAttachView1 : public CPaneWidget, public CSingleView<CAttachView1> {
-    Q_OBJECT
-
-public:
-    explicit CAttachView1(QWidget* parent = nullptr);
-};
-
 // The HTML page view.
 class CHtm : public CPaneWidget, public CSingleView<CHtm> {
     Q_OBJECT
 
 public:
     explicit CHtm(QWidget* parent = nullptr);
-};
-
-// The plain-text body view.
-class CRtfView : public CPaneWidget, public CSingleView<CRtfView> {
-    Q_OBJECT
-
-public:
-    explicit CRtfView(QWidget* parent = nullptr);
 };
 
 } // namespace mendora

@@ -1,5 +1,7 @@
 #include "views/MessageListModel.h"
 
+#include "views/ViewArtwork.h"
+
 #include <QMetaObject>
 
 namespace mendora {
@@ -75,6 +77,14 @@ bool CMessageListModel::setData(const QModelIndex& index, const QVariant& value,
 
 QVariant CMessageListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Horizontal && role == Qt::DecorationRole) {
+        // The mark column's header shows the exclamation mark, the attachment column's the clip.
+        if (section == RecoveredMessage::kColMark)
+            return viewart::HeaderImage(1);
+        if (section == RecoveredMessage::kColAttachment)
+            return viewart::HeaderImage(0);
+        return {};
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
