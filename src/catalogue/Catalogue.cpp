@@ -113,11 +113,14 @@ std::string CCatalogue::CounterText() const
 // CCatalogueSink
 
 namespace {
-// Messages handed over but not yet in the catalogue; bounds the memory the pipeline holds. A
-// full pipeline lets the run go on once it has drained to half, so that the run and the parsers
-// do not wake each other for every single message.
-constexpr std::uint64_t kMaxInFlight = 512;
+// Messages handed over but not yet in the catalogue. The run may get well ahead of the parsers
+// (so that they stay busy while it scans the file for lost blocks) within these bounds; a full
+// pipeline lets it go on once it has drained to half, so that the run and the parsers do not
+// wake each other for every single message.
+constexpr std::uint64_t kMaxInFlight = 16384;
 constexpr std::uint64_t kResumeInFlight = kMaxInFlight / 2;
+constexpr std::size_t kMaxBytesInFlight = 64 * 1024 * 1024;
+constexpr std::size_t kResumeBytesInFlight = kMaxBytesInFlight / 2;
 } // namespace
 
 CCatalogueSink::CCatalogueSink(CCatalogue& catalogue, unsigned parsers) : m_catalogue(catalogue)
@@ -143,11 +146,15 @@ CCatalogueSink::~CCatalogueSink()
 void CCatalogueSink::AddRecoveredMessage(std::string text, bool deleted, std::uint32_t firstBlock)
 {
     std::unique_lock lock(m_mutex);
-    if (m_nextSequence - m_nextCommit >= kMaxInFlight) {
+    if (m_nextSequence - m_nextCommit >= kMaxInFlight || m_bytesInFlight >= kMaxBytesInFlight) {
         m_producerWaiting = true;
-        m_spaceReady.wait(lock, [this] { return m_nextSequence - m_nextCommit <= kResumeInFlight; });
+        m_spaceReady.wait(lock, [this] {
+            return m_nextSequence - m_nextCommit <= kResumeInFlight &&
+                   m_bytesInFlight <= kResumeBytesInFlight;
+        });
         m_producerWaiting = false;
     }
+    m_bytesInFlight += text.size();
     m_jobs.push_back({m_nextSequence++, std::move(text), deleted, firstBlock});
     const bool wake = m_idleParsers > 0;
     lock.unlock();
@@ -161,6 +168,16 @@ void CCatalogueSink::Flush()
     ++m_flushWaiters;
     m_committed.wait(lock, [this] { return m_nextCommit == m_nextSequence; });
     --m_flushWaiters;
+}
+
+void CCatalogueSink::AfterEarlierMessages(std::function<void()> deliver)
+{
+    std::uint64_t sequence = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        sequence = m_nextSequence++;
+    }
+    Commit(sequence, Done{std::nullopt, std::move(deliver), 0});
 }
 
 void CCatalogueSink::ParserLoop()
@@ -177,31 +194,36 @@ void CCatalogueSink::ParserLoop()
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        std::optional<RecoveredMessage> row;
+        Done done;
+        done.bytes = job.text.size();
         if (std::optional<CMimeMessage> message = ParseMimeMessage(job.text))
-            row = CCatalogue::MakeRow(*message, job.deleted, job.firstBlock);
-        Commit(job.sequence, std::move(row));
+            done.row = CCatalogue::MakeRow(*message, job.deleted, job.firstBlock);
+        Commit(job.sequence, std::move(done));
     }
 }
 
 // Parsed rows wait here until every earlier one is in; whichever parser finds the next one in
 // line commits the whole run of them, so rows enter the catalogue in the order handed over.
-void CCatalogueSink::Commit(std::uint64_t sequence, std::optional<RecoveredMessage> row)
+void CCatalogueSink::Commit(std::uint64_t sequence, Done done)
 {
     std::unique_lock lock(m_mutex);
-    m_done.emplace(sequence, std::move(row));
+    m_done.emplace(sequence, std::move(done));
     if (m_committing)
         return;
     m_committing = true;
     while (!m_done.empty() && m_done.begin()->first == m_nextCommit) {
-        std::optional<RecoveredMessage> next = std::move(m_done.begin()->second);
+        Done next = std::move(m_done.begin()->second);
         m_done.erase(m_done.begin());
         lock.unlock();
-        if (next)
-            m_catalogue.InsertRow(std::move(*next));
+        if (next.row)
+            m_catalogue.InsertRow(std::move(*next.row));
+        if (next.deliver)
+            next.deliver();
         lock.lock();
         ++m_nextCommit;
-        if (m_producerWaiting && m_nextSequence - m_nextCommit <= kResumeInFlight)
+        m_bytesInFlight -= next.bytes;
+        if (m_producerWaiting && m_nextSequence - m_nextCommit <= kResumeInFlight &&
+            m_bytesInFlight <= kResumeBytesInFlight)
             m_spaceReady.notify_one();
     }
     m_committing = false;

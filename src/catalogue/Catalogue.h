@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -92,6 +93,7 @@ public:
 
     void AddRecoveredMessage(std::string text, bool deleted, std::uint32_t firstBlock) override;
     void Flush() override;
+    void AfterEarlierMessages(std::function<void()> deliver) override;
 
 private:
     struct Job {
@@ -100,8 +102,15 @@ private:
         bool deleted;
         std::uint32_t firstBlock;
     };
+    // What waits to be taken in, in hand-over order: a row (none when the message gave none) or
+    // a callback to run in its place.
+    struct Done {
+        std::optional<RecoveredMessage> row;
+        std::function<void()> deliver;
+        std::size_t bytes = 0; // of the message text, while it is held
+    };
     void ParserLoop();
-    void Commit(std::uint64_t sequence, std::optional<RecoveredMessage> row);
+    void Commit(std::uint64_t sequence, Done done);
 
     CCatalogue& m_catalogue;
     std::mutex m_mutex;
@@ -109,7 +118,8 @@ private:
     std::condition_variable m_spaceReady;
     std::condition_variable m_committed;
     std::deque<Job> m_jobs;
-    std::map<std::uint64_t, std::optional<RecoveredMessage>> m_done; // parsed, not yet in order
+    std::map<std::uint64_t, Done> m_done; // parsed, not yet in order
+    std::size_t m_bytesInFlight = 0;
     std::uint64_t m_nextSequence = 0;
     std::uint64_t m_nextCommit = 0;
     bool m_stopping = false;

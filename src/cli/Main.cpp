@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,29 +73,38 @@ extern "C" void OnInterrupt(int)
 }
 
 // Prints the progress bar to standard error when it is a terminal.
+// Status texts arrive from the thread that fills the catalogue, everything else from the run's
+// worker, so the two share a lock.
 class CConsoleObserver : public IRecoveryObserver {
 public:
     explicit CConsoleObserver(bool bar) : m_bar(bar) {}
-    std::string finalStatus;
+    std::string finalStatus; // read once the run and the catalogue are done
     bool openFailed = false;
 
     void OnStatusText(std::string_view text) override
     {
+        std::lock_guard lock(m_mutex);
         finalStatus = std::string(text);
         Draw();
     }
     void OnProgressPosition(int position) override
     {
+        std::lock_guard lock(m_mutex);
         m_position = position;
         Draw();
     }
     void OnMessageBox(std::string_view text, std::string_view, unsigned) override
     {
+        std::lock_guard lock(m_mutex);
         openFailed = true;
         EndBar();
         std::cerr << text << "\n";
     }
-    void OnRunFinished() override { EndBar(); }
+    void OnRunFinished() override
+    {
+        std::lock_guard lock(m_mutex);
+        EndBar();
+    }
 
 private:
     void Draw()
@@ -118,6 +128,7 @@ private:
         m_drawn = false;
     }
 
+    std::mutex m_mutex;
     bool m_bar;
     bool m_drawn = false;
     int m_position = 0;

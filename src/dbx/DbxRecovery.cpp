@@ -89,10 +89,14 @@ bool CDbxRecovery::OpenSource(const std::string& path)
 
 void CDbxRecovery::SetStatus(std::string_view text)
 {
-    if (m_sink)
-        m_sink->Flush();
-    if (m_observer)
+    if (!m_observer)
+        return;
+    if (!m_sink) {
         m_observer->OnStatusText(text);
+        return;
+    }
+    IRecoveryObserver* observer = m_observer;
+    m_sink->AfterEarlierMessages([observer, t = std::string(text)] { observer->OnStatusText(t); });
 }
 
 void CDbxRecovery::SetProgress(int position)

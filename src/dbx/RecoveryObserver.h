@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -34,7 +35,8 @@ public:
     virtual ~IRecoveryObserver() = default;
     // The worker has started, before the stop flag is cleared and the run begins.
     virtual void OnRunStarting() {}
-    // The status line's new text.
+    // The status line's new text. It may come from another thread than the other calls, but
+    // always in the run's order and after the rows that come before it.
     virtual void OnStatusText(std::string_view text) = 0;
     // A new progress bar position, 0 to 100; sent only when it changes.
     virtual void OnProgressPosition(int position) = 0;
@@ -50,9 +52,17 @@ public:
     virtual ~IRecoveredMessageSink() = default;
     // text: the message as extracted; deleted: its deleted flag; firstBlock: its locator.
     virtual void AddRecoveredMessage(std::string text, bool deleted, std::uint32_t firstBlock) = 0;
-    // Returns once every message handed over so far has been taken into the catalogue. The run
-    // calls it before each status change, so rows and statuses keep their order.
+    // Returns once every message handed over so far has been taken into the catalogue.
     virtual void Flush() {}
+    // Runs deliver after every message handed over before it has been taken in, and before any
+    // handed over after it. The run sends its status texts this way, so that rows and statuses
+    // keep their order without the run waiting for the catalogue; deliver may run on another
+    // thread.
+    virtual void AfterEarlierMessages(std::function<void()> deliver)
+    {
+        Flush();
+        deliver();
+    }
 };
 
 } // namespace mendora
