@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -74,7 +75,8 @@ struct RecordedMessage {
 };
 
 // Records status texts, progress positions and message boxes as one event list, and lets a
-// test act at a chosen event (for instance press Stop).
+// test act at a chosen event (for instance press Stop). Status texts may come from the thread
+// that fills the catalogue while progress comes from the run, so recording takes a lock.
 class CRecordingObserver : public IRecoveryObserver {
 public:
     std::vector<std::string> events;
@@ -84,16 +86,19 @@ public:
 
     void OnStatusText(std::string_view text) override
     {
+        std::lock_guard lock(m_mutex);
         statuses.emplace_back(text);
         Event("status:" + std::string(text));
     }
     void OnProgressPosition(int position) override
     {
+        std::lock_guard lock(m_mutex);
         progress.push_back(position);
         Event("progress:" + std::to_string(position));
     }
     void OnMessageBox(std::string_view text, std::string_view caption, unsigned style) override
     {
+        std::lock_guard lock(m_mutex);
         Event("box:" + std::string(text) + "|" + std::string(caption) + "|" +
               std::to_string(style));
     }
@@ -105,6 +110,8 @@ private:
         if (onEvent)
             onEvent(e);
     }
+
+    std::recursive_mutex m_mutex;
 };
 
 class CRecordingSink : public IRecoveredMessageSink {
