@@ -209,6 +209,8 @@ private:
             m_result.error = std::move(text);
     }
     void Count(const RecoveredMessage& row, bool written);
+    // Before each message: false when the save was asked to stop, else reports the message.
+    bool BeginRow(const RecoveredMessage& row);
 
     const CDbxRecovery& m_engine;
     const SaveRequest& m_request;
@@ -262,6 +264,17 @@ void CSaver::RemoveTemp()
     // is copied out, or that copy would truncate the saved file through it.
     if (::unlink(m_temp.c_str()) != 0 && errno != ENOENT)
         Fail("Cannot remove the temporary file " + m_temp + ": " + ErrnoText(errno));
+}
+
+bool CSaver::BeginRow(const RecoveredMessage& row)
+{
+    if (m_engine.SaveStopRequested()) {
+        m_result.stopped = true;
+        return false;
+    }
+    if (m_observer)
+        m_observer->OnSaveItem(row.subject);
+    return true;
 }
 
 void CSaver::Count(const RecoveredMessage& row, bool written)
@@ -413,12 +426,8 @@ void CSaver::SaveDbx(const std::vector<RecoveredMessage>& rows)
     CDbxWriter writer(fd.Release(), m_request.mailboxName);
     try {
         for (const RecoveredMessage& row : rows) {
-            if (m_engine.SaveStopRequested()) {
-                m_result.stopped = true;
+            if (!BeginRow(row))
                 break;
-            }
-            if (m_observer)
-                m_observer->OnSaveItem(row.subject);
             if (!ExtractToTemp(row)) {
                 if (!m_result.Ok())
                     break;
@@ -482,12 +491,8 @@ SaveResult CSaver::Run(const std::vector<RecoveredMessage>& rows)
             if (m_observer)
                 m_observer->OnSaveStarted(rows.size(), m_result.destination);
             for (const RecoveredMessage& row : rows) {
-                if (m_engine.SaveStopRequested()) {
-                    m_result.stopped = true;
+                if (!BeginRow(row))
                     break;
-                }
-                if (m_observer)
-                    m_observer->OnSaveItem(row.subject);
                 SaveEml(row);
                 if (!m_result.Ok())
                     break;
